@@ -1,0 +1,83 @@
+// An odbc.ini file as unixODBC's reader sees it, and the one edit this
+// program makes to it.
+#ifndef TOLVANE_ODBC_INI_FILE_H_
+#define TOLVANE_ODBC_INI_FILE_H_
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tolvane {
+
+// unixODBC reads odbc.ini with fgets() into a 1000-byte buffer, so it takes
+// at most 999 bytes of a line at a time; the rest of a longer line comes
+// back as a line of its own.
+constexpr std::size_t kReaderChunk = 999;
+
+// Parses odbc.ini contents by the rules of unixODBC's reader (iniOpen):
+//  - the file is read in chunks of at most kReaderChunk bytes, each ending
+//    at a line feed or where the buffer is full; a NUL ends a chunk's text;
+//  - before the first section, only blank lines and lines starting with '#'
+//    or ';' may appear, and the first header must start in column 0;
+//    otherwise the reader ignores the whole file;
+//  - after it, leading white space is skipped; a line starting with '[' is
+//    a section header whose name runs to the first ']' (or the end), '#'
+//    and ';' start comments, anything else is an entry: name up to the
+//    first '=', value after it, both trimmed of white space;
+//  - sections and keywords are matched case-insensitively (ASCII), and the
+//    first section of a name, and the first entry of a name in it, win.
+// The contents are not copied: they must outlive the object.
+class OdbcIniFile {
+ public:
+  struct Entry {
+    std::string_view name;
+    std::string_view value;
+    std::size_t line_begin;   // the physical line holding the entry
+    std::size_t line_end;     // just past its line feed, or the end of the file
+    bool has_equals;          // false for a line that is a bare name
+    std::size_t value_begin;  // where the trimmed value starts (or would go)
+    std::size_t value_end;    // just past the trimmed value
+  };
+  struct Section {
+    std::string_view name;
+    std::size_t header_line_end;  // just past the header's physical line
+    std::vector<Entry> entries;
+  };
+
+  explicit OdbcIniFile(std::string_view contents);
+
+  // Empty when the reader accepts the file; otherwise why it ignores it.
+  const std::string& problem() const { return problem_; }
+  bool readable() const { return problem_.empty(); }
+
+  const std::vector<Section>& sections() const { return sections_; }
+  const Section* find_section(std::string_view name) const;
+  std::optional<std::string_view> value(std::string_view section, std::string_view keyword) const;
+
+ private:
+  std::string_view contents_;
+  std::vector<Section> sections_;
+  std::string problem_;
+};
+
+struct IniEdit {
+  enum class Outcome { kChanged, kUnchanged, kRefused };
+  Outcome outcome;
+  std::string contents;  // the whole new file, when kChanged
+  std::string reason;    // when kRefused
+};
+
+// Sets `keyword` of `section` to `value`, changing nothing else: an existing
+// entry keeps its spelling and spacing; a new one is written as
+// keyword=value after the last entry of its section; a new section goes at
+// the end of the file after a blank line. Lines keep their endings (a new
+// line ends like the file's first line). The result is parsed again and
+// refused unless the reader sees exactly the intended change.
+IniEdit set_keyword(std::string_view contents, std::string_view section, std::string_view keyword,
+                    std::string_view value, std::size_t max_line_length = kReaderChunk);
+
+}  // namespace tolvane
+
+#endif  // TOLVANE_ODBC_INI_FILE_H_
