@@ -99,9 +99,8 @@ TEST(SetKeyword, RefusesWhatWouldNotReadBackAsIntended) {
       {"unreadable file", "k=1\n[DSN]\n", "k", "2", "the file is not valid odbc.ini: line 1"},
       {"kept spacing too long", "[DSN]\nk" + std::string(990, ' ') + "=1\n", "k", "12345678",
        "the existing entry, kept with its spacing, would become a line of 1000 bytes"},
-      {"new entry lands behind a hidden header",
-       "[DSN]\nk=" + std::string(997, 'v') + "[Other]\n", "new", "1",
-       "would not read back as intended"},
+      {"new entry lands behind a hidden header", "[DSN]\nk=" + std::string(997, 'v') + "[Other]\n",
+       "new", "1", "would not read back as intended"},
   };
   for (const Refused& c : cases) {
     const IniEdit edit = tolvane::set_keyword(c.contents, "DSN", c.keyword, c.value);
@@ -111,7 +110,8 @@ TEST(SetKeyword, RefusesWhatWouldNotReadBackAsIntended) {
 }
 
 TEST(SetKeyword, LeavesAFileThatAlreadyHoldsTheValueAlone) {
-  for (const char* contents : {"[dsn]\n  KEY =  on  \n", "[DSN]\r\nKey=on", "[DSN]\nkey=on\nkey=off\n"}) {
+  for (const char* contents :
+       {"[dsn]\n  KEY =  on  \n", "[DSN]\r\nKey=on", "[DSN]\nkey=on\nkey=off\n"}) {
     EXPECT_EQ(tolvane::set_keyword(contents, "DSN", "Key", "on").outcome,
               IniEdit::Outcome::kUnchanged)
         << contents;

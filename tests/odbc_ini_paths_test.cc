@@ -49,11 +49,9 @@ TEST(OdbcIniPaths, MatchWhatOdbcinstReports) {
       value ? setenv(name.c_str(), value->c_str(), 1) : unsetenv(name.c_str());
     }
     const auto files_before = test::list(dir.path());
-    EXPECT_EQ(tolvane::user_odbc_ini_path(),
-              odbcinst_says(odbcinst.out, "USER DATA SOURCES"))
+    EXPECT_EQ(tolvane::user_odbc_ini_path(), odbcinst_says(odbcinst.out, "USER DATA SOURCES"))
         << setting.what;
-    EXPECT_EQ(tolvane::system_odbc_ini_path(),
-              odbcinst_says(odbcinst.out, "SYSTEM DATA SOURCES"))
+    EXPECT_EQ(tolvane::system_odbc_ini_path(), odbcinst_says(odbcinst.out, "SYSTEM DATA SOURCES"))
         << setting.what;
     EXPECT_EQ(test::list(dir.path()), files_before) << "finding the files created something";
     for (const auto& [name, value] : saved)

@@ -68,8 +68,7 @@ Running start(const std::vector<std::string>& argv, const ProcessOptions& option
     }
     if (options.user && geteuid() == 0) {
       const gid_t group = *options.user;
-      if (setgroups(1, &group) != 0 || setgid(group) != 0 || setuid(*options.user) != 0)
-        _exit(123);
+      if (setgroups(1, &group) != 0 || setgid(group) != 0 || setuid(*options.user) != 0) _exit(123);
     }
     execv(args[0], args.data());
     _exit(127);

@@ -30,9 +30,9 @@ class TempDir {
 struct ProcessOptions {
   // Variables to set (a value) or unset (nullopt) in the child's environment.
   std::map<std::string, std::optional<std::string>> env;
-  std::string input;                       // standard input
-  std::optional<uid_t> user;               // run as this user (and its group), when root
-  std::optional<rlim_t> file_size_limit;   // bytes, as ulimit -f
+  std::string input;                      // standard input
+  std::optional<uid_t> user;              // run as this user (and its group), when root
+  std::optional<rlim_t> file_size_limit;  // bytes, as ulimit -f
 };
 
 struct ProcessResult {

@@ -42,8 +42,7 @@ Outcome run(const std::vector<std::string>& args, RecordingInstaller& installer)
   std::vector<const char*> argv{"Tolvane"};
   for (const auto& arg : args) argv.push_back(arg.c_str());
   std::ostringstream out, err;
-  const int status =
-      tolvane::run(static_cast<int>(argv.size()), argv.data(), installer, out, err);
+  const int status = tolvane::run(static_cast<int>(argv.size()), argv.data(), installer, out, err);
   return {status, out.str(), err.str()};
 }
 
@@ -85,10 +84,8 @@ TEST(Command, PassesAcceptedArgumentsUnchanged) {
   // An empty value, inner blanks and tabs, '=' and comment characters
   // inside a value, 8-bit bytes: all reach the installer as given.
   const std::vector<std::vector<std::string>> cases{
-      {"DSN", "Key", ""},
-      {"My  DSN", "Key Word", "a\tb  c"},
-      {"DSN", "Key", "=x;#y"},
-      {"Caf\xe9 DSN", "Cl\xe9", "\xff"},
+      {"DSN", "Key", ""},      {"My  DSN", "Key Word", "a\tb  c"},
+      {"DSN", "Key", "=x;#y"}, {"Caf\xe9 DSN", "Cl\xe9", "\xff"},
       {"DSN", "Key]", "[v]"},
   };
   for (const auto& args : cases) {
@@ -145,8 +142,9 @@ TEST(Command, RefusesArgumentsThatWouldDamageTheStore) {
       {{long_name, "K", "v"},
        "the data source name would be written as a line of 1000 bytes; the store's reader "
        "takes lines of at most 999 bytes"},
-      {{"DSN", "K", std::string(998, 'v')}, "the keyword and value would be written as a line "
-                                            "of 1000 bytes"},
+      {{"DSN", "K", std::string(998, 'v')},
+       "the keyword and value would be written as a line "
+       "of 1000 bytes"},
   };
   for (const Refusal& refusal : cases) {
     RecordingInstaller installer;
@@ -176,7 +174,8 @@ TEST(Command, StoreWithoutLimitsTakesBlanksAndLongLines) {
 }
 
 TEST(Command, FailedWriteIsReportedWithStatusOne) {
-  RecordingInstaller installer({true, 999}, {false, "/home/ann/.odbc.ini", "No space left on device"});
+  RecordingInstaller installer({true, 999},
+                               {false, "/home/ann/.odbc.ini", "No space left on device"});
   const Outcome outcome = run({"My DSN", "AllowUnsupportedChar", "1"}, installer);
   EXPECT_EQ(outcome.status, 1);
   EXPECT_EQ(outcome.out, "");
