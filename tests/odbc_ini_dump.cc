@@ -5,6 +5,7 @@
 //   odbc_ini_dump ODBC.INI                  the store as drivers see it
 //
 // A missing file prints nothing: unixODBC's reader would create it.
+#include <malloc.h>
 #include <odbcinst.h>
 #include <sys/stat.h>
 
@@ -15,7 +16,7 @@
 
 namespace {
 
-constexpr int kBufferSize = 1 << 22;
+constexpr int kBufferSize = 1 << 20;
 
 std::vector<std::string> split_list(const std::vector<char>& buffer) {
   std::vector<std::string> names;
@@ -34,16 +35,22 @@ int main(int argc, char** argv) {
   struct stat status;
   if (file[0] == '/' && stat(file, &status) != 0) return 0;
 
+  // The reader parses the whole file on every call; keep the memory it
+  // frees instead of handing it back to the system each time.
+  mallopt(M_TRIM_THRESHOLD, 256 << 20);
+  mallopt(M_MMAP_THRESHOLD, 256 << 20);
   std::vector<char> buffer(kBufferSize, '\0');
+  std::vector<char> keywords(kBufferSize, '\0');
+  std::vector<char> value(kBufferSize, '\0');
   if (SQLGetPrivateProfileString(nullptr, nullptr, "", buffer.data(), kBufferSize, file) < 0) {
     std::printf("!unreadable\n");  // the reader ignores the file
     return 0;
   }
   for (const std::string& section : split_list(buffer)) {
-    std::fill(buffer.begin(), buffer.end(), '\0');
-    SQLGetPrivateProfileString(section.c_str(), nullptr, "", buffer.data(), kBufferSize, file);
-    for (const std::string& keyword : split_list(buffer)) {
-      std::vector<char> value(kBufferSize, '\0');
+    keywords[0] = keywords[1] = '\0';
+    SQLGetPrivateProfileString(section.c_str(), nullptr, "", keywords.data(), kBufferSize, file);
+    for (const std::string& keyword : split_list(keywords)) {
+      value[0] = '\0';
       SQLGetPrivateProfileString(section.c_str(), keyword.c_str(), "", value.data(), kBufferSize,
                                  file);
       std::printf("%s\t%s\t%s\n", section.c_str(), keyword.c_str(), value.data());

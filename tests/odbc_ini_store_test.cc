@@ -300,6 +300,12 @@ TEST(Store, FailuresLeaveTheStoreAsItWas) {
     expect_failure(dir, {"a directory in its place", "not a regular file"}, {}, dir / "user.ini");
   }
   {
+    TempDir dir;  // a link to a file in a directory that does not exist
+    ASSERT_EQ(symlink((dir / "missing/odbc.ini").c_str(), (dir / "user.ini").c_str()), 0);
+    expect_failure(dir, {"dangling link into a missing directory", "No such file or directory"}, {},
+                   dir / "user.ini");
+  }
+  {
     TempDir dir;
     test::write(dir / "user.ini", "[DSN]\nKey" + std::string(990, ' ') + "=1\n");
     expect_failure(dir, {"kept spacing too long", "would become a line of"}, {}, dir / "user.ini");
@@ -326,6 +332,16 @@ TEST(Store, UnprivilegedUserCannotWriteOrChangeOwnership) {
     ASSERT_EQ(chown((dir / "user.ini").c_str(), nobody->pw_uid, nobody->pw_gid), 0);
     ASSERT_EQ(chmod((dir / "user.ini").c_str(), 0444), 0);
     expect_failure(dir, {"read-only file", "Permission denied"}, as_nobody, dir / "user.ini");
+  }
+  {
+    TempDir dir;  // nobody's own file in nobody's read-only directory
+    ASSERT_EQ(chown(dir.path().c_str(), nobody->pw_uid, nobody->pw_gid), 0);
+    test::write(dir / "user.ini", contents);
+    ASSERT_EQ(chown((dir / "user.ini").c_str(), nobody->pw_uid, nobody->pw_gid), 0);
+    ASSERT_EQ(chmod(dir.path().c_str(), 0555), 0);
+    expect_failure(dir, {"read-only directory", "cannot create a temporary file"}, as_nobody,
+                   dir / "user.ini");
+    ASSERT_EQ(chmod(dir.path().c_str(), 0755), 0);
   }
   {
     TempDir dir;  // root's file that nobody may write: ownership cannot be kept
