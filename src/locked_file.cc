@@ -217,7 +217,7 @@ bool read_file(const std::string& path, std::string& contents) {
 
 FileUpdate update_file(const std::string& path, mode_t new_file_mode,
                        std::chrono::milliseconds lock_wait,
-                       const std::function<IniEdit(std::string_view)>& edit) {
+                       const std::function<std::optional<IniEdit>(std::string_view)>& edit) {
   std::string target;
   std::string reason;
   if (!resolve_links(path, target, reason)) return {false, reason};
@@ -254,12 +254,13 @@ FileUpdate update_file(const std::string& path, mode_t new_file_mode,
     }
   }
 
-  IniEdit decision = edit(contents);
-  switch (decision.outcome) {
+  const std::optional<IniEdit> decision = edit(contents);
+  if (!decision) return {true, {}, true};
+  switch (decision->outcome) {
     case IniEdit::Outcome::kUnchanged:
       return {true, {}};
     case IniEdit::Outcome::kRefused:
-      return {false, decision.reason};
+      return {false, decision->reason};
     case IniEdit::Outcome::kChanged:
       break;
   }
@@ -267,7 +268,7 @@ FileUpdate update_file(const std::string& path, mode_t new_file_mode,
   signal(SIGXFSZ, SIG_IGN);
   const DeferredSignals deferred;
   return replace(directory.get(), base, exists ? &status : nullptr, new_file_mode,
-                 decision.contents);
+                 decision->contents);
 }
 
 }  // namespace tolvane

@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -15,12 +16,14 @@ namespace tolvane {
 
 struct FileUpdate {
   bool ok = false;
-  std::string reason;  // why it failed
+  std::string reason;     // why it failed
+  bool declined = false;  // the edit left this file to another store
 };
 
 // Updates the file at `path` (following symbolic links to the file they
 // name, which is created if missing) with `edit`, which gets the current
-// contents (empty for a missing file) and decides what to do:
+// contents (empty for a missing file) and decides what to do (nothing at
+// all, with no edit, when the file is not the one to change):
 //  - the directory holding the file is locked (flock, waiting at most
 //    `lock_wait`), so that runs on the same file go one after another;
 //  - a new version is written to a temporary file in that directory, with
@@ -31,7 +34,7 @@ struct FileUpdate {
 // Temporary files left by a run that was killed are removed by the next.
 FileUpdate update_file(const std::string& path, mode_t new_file_mode,
                        std::chrono::milliseconds lock_wait,
-                       const std::function<IniEdit(std::string_view)>& edit);
+                       const std::function<std::optional<IniEdit>(std::string_view)>& edit);
 
 // Reads a whole file. Returns false (with errno set) when it cannot.
 bool read_file(const std::string& path, std::string& contents);

@@ -77,8 +77,8 @@ bool reads_as_intended(const OdbcIniFile& before, const OdbcIniFile& after,
     const auto& old_section = old_sections[s];
     const auto& new_section_read = new_sections[s];
     if (old_section.name != new_section_read.name) return false;
-    const auto& old_entries = old_section.entries;
-    const auto& new_entries = new_section_read.entries;
+    const auto old_entries = before.entries(old_section);
+    const auto new_entries = after.entries(new_section_read);
     if (s != section_index) {
       if (!std::equal(old_entries.begin(), old_entries.end(), new_entries.begin(),
                       new_entries.end(), same_entries))
@@ -99,8 +99,9 @@ bool reads_as_intended(const OdbcIniFile& before, const OdbcIniFile& after,
   }
   if (new_section) {
     const auto& added = new_sections.back();
-    if (added.name != section || added.entries.size() != 1 || added.entries[0].name != keyword ||
-        added.entries[0].value != value)
+    const auto added_entries = after.entries(added);
+    if (added.name != section || added_entries.size() != 1 || added_entries[0].name != keyword ||
+        added_entries[0].value != value)
       return false;
   }
   return true;
@@ -138,6 +139,7 @@ OdbcIniFile::OdbcIniFile(std::string_view contents) : contents_(contents) {
                                    : " is an entry before the first section header") +
                    ", so unixODBC ignores the whole file";
         sections_.clear();
+        entries_.clear();
         return;
       }
     }
@@ -148,7 +150,8 @@ OdbcIniFile::OdbcIniFile(std::string_view contents) : contents_(contents) {
       if (name_end == std::string_view::npos) name_end = text.size();
       const std::size_t trimmed_begin = std::min(skip_space(text, name_begin), name_end);
       const std::size_t trimmed_end = trim_end(text, trimmed_begin, name_end);
-      sections_.push_back({text.substr(trimmed_begin, trimmed_end - trimmed_begin), line_end, {}});
+      sections_.push_back(
+          {text.substr(trimmed_begin, trimmed_end - trimmed_begin), line_end, entries_.size(), 0});
       continue;
     }
     Entry entry{};
@@ -176,7 +179,8 @@ OdbcIniFile::OdbcIniFile(std::string_view contents) : contents_(contents) {
     entry.value_begin = text_begin + value_begin;
     entry.value_end = text_begin + value_end;
     // Entries before any section cannot occur: the file would be unreadable.
-    sections_.back().entries.push_back(entry);
+    entries_.push_back(entry);
+    ++sections_.back().entry_count;
   }
 }
 
@@ -190,14 +194,19 @@ std::optional<std::string_view> OdbcIniFile::value(std::string_view section,
                                                    std::string_view keyword) const {
   const Section* found = find_section(section);
   if (found == nullptr) return std::nullopt;
-  for (const Entry& entry : found->entries)
+  for (const Entry& entry : entries(*found))
     if (same_name(entry.name, keyword)) return entry.value;
   return std::nullopt;
 }
 
 IniEdit set_keyword(std::string_view contents, std::string_view section, std::string_view keyword,
                     std::string_view value, std::size_t max_line_length) {
-  const OdbcIniFile before(contents);
+  return set_keyword(OdbcIniFile(contents), section, keyword, value, max_line_length);
+}
+
+IniEdit set_keyword(const OdbcIniFile& before, std::string_view section, std::string_view keyword,
+                    std::string_view value, std::size_t max_line_length) {
+  const std::string_view contents = before.contents();
   if (!before.readable()) return refused("the file is not valid odbc.ini: " + before.problem());
 
   const std::string_view eol = line_ending(contents);
@@ -216,7 +225,7 @@ IniEdit set_keyword(std::string_view contents, std::string_view section, std::st
     result.append("[").append(section).append("]").append(eol);
     result.append(keyword).append("=").append(value).append(eol);
   } else {
-    const auto& entries = found->entries;
+    const auto entries = before.entries(*found);
     const auto entry = std::find_if(entries.begin(), entries.end(),
                                     [&](const auto& e) { return same_name(e.name, keyword); });
     entry_index = static_cast<std::size_t>(entry - entries.begin());

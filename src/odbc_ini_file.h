@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -43,22 +44,29 @@ class OdbcIniFile {
   struct Section {
     std::string_view name;
     std::size_t header_line_end;  // just past the header's physical line
-    std::vector<Entry> entries;
+    std::size_t first_entry;      // its entries, in entries()
+    std::size_t entry_count;
   };
 
   explicit OdbcIniFile(std::string_view contents);
+
+  std::string_view contents() const { return contents_; }
 
   // Empty when the reader accepts the file; otherwise why it ignores it.
   const std::string& problem() const { return problem_; }
   bool readable() const { return problem_.empty(); }
 
   const std::vector<Section>& sections() const { return sections_; }
+  std::span<const Entry> entries(const Section& section) const {
+    return {entries_.data() + section.first_entry, section.entry_count};
+  }
   const Section* find_section(std::string_view name) const;
   std::optional<std::string_view> value(std::string_view section, std::string_view keyword) const;
 
  private:
   std::string_view contents_;
   std::vector<Section> sections_;
+  std::vector<Entry> entries_;  // of all sections, in file order
   std::string problem_;
 };
 
@@ -75,6 +83,8 @@ struct IniEdit {
 // the end of the file after a blank line. Lines keep their endings (a new
 // line ends like the file's first line). The result is parsed again and
 // refused unless the reader sees exactly the intended change.
+IniEdit set_keyword(const OdbcIniFile& file, std::string_view section, std::string_view keyword,
+                    std::string_view value, std::size_t max_line_length = kReaderChunk);
 IniEdit set_keyword(std::string_view contents, std::string_view section, std::string_view keyword,
                     std::string_view value, std::size_t max_line_length = kReaderChunk);
 

@@ -25,19 +25,19 @@ bool has_data_source(const std::string& path, const std::string& data_source) {
   return OdbcIniFile(contents).find_section(data_source) != nullptr;
 }
 
-}  // namespace
+struct OdbcIniTarget {
+  std::string path;
+  bool system = false;
+};
 
-OdbcIniTarget odbc_ini_target(const std::string& data_source) {
-  // unixODBC's own reading of its ODBCSEARCH variable.
+// unixODBC's own reading of its ODBCSEARCH variable.
+UWORD config_mode() {
   UWORD mode = ODBC_BOTH_DSN;
   if (!SQLGetConfigMode(&mode)) mode = ODBC_BOTH_DSN;
-  if (mode == ODBC_SYSTEM_DSN) return {system_odbc_ini_path(), true};
-  const std::string user = user_odbc_ini_path();
-  if (mode == ODBC_USER_DSN || has_data_source(user, data_source)) return {user, false};
-  const std::string system = system_odbc_ini_path();
-  if (has_data_source(system, data_source)) return {system, true};
-  return {user, false};
+  return mode;
 }
+
+}  // namespace
 
 StoreLimits OdbcIniStore::limits() const { return {true, kReaderChunk}; }
 
@@ -45,11 +45,32 @@ WriteResult OdbcIniStore::write(const std::string& section, const std::string& e
                                 const std::string& string, const std::string& file) {
   if (strcasecmp(file.c_str(), "ODBC.INI") != 0)
     return {false, file, "only the ODBC.INI store can be written"};
-  const OdbcIniTarget target = odbc_ini_target(section);
-  const FileUpdate update = update_file(
-      target.path, target.system ? kNewSystemFileMode : kNewUserFileMode, kLockWait,
-      [&](std::string_view contents) { return set_keyword(contents, section, entry, string); });
-  return {update.ok, target.path, update.reason};
+  auto set = [&](std::string_view contents) -> std::optional<IniEdit> {
+    return set_keyword(contents, section, entry, string);
+  };
+  auto write_to = [&](const OdbcIniTarget& target) -> WriteResult {
+    const FileUpdate update = update_file(
+        target.path, target.system ? kNewSystemFileMode : kNewUserFileMode, kLockWait, set);
+    return {update.ok, target.path, update.reason};
+  };
+
+  const UWORD mode = config_mode();
+  if (mode == ODBC_SYSTEM_DSN) return write_to({system_odbc_ini_path(), true});
+  const OdbcIniTarget user{user_odbc_ini_path(), false};
+  if (mode == ODBC_USER_DSN) return write_to(user);
+
+  // Most often the data source is the user's: find that out while holding
+  // the lock on the user file, and edit it with the same reading.
+  const FileUpdate in_user = update_file(user.path, kNewUserFileMode, kLockWait,
+                                         [&](std::string_view contents) -> std::optional<IniEdit> {
+                                           const OdbcIniFile current(contents);
+                                           if (current.find_section(section) == nullptr)
+                                             return std::nullopt;
+                                           return set_keyword(current, section, entry, string);
+                                         });
+  if (!in_user.declined) return {in_user.ok, user.path, in_user.reason};
+  const std::string system = system_odbc_ini_path();
+  return write_to(has_data_source(system, section) ? OdbcIniTarget{system, true} : user);
 }
 
 }  // namespace tolvane

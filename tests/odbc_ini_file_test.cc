@@ -20,7 +20,7 @@ std::vector<std::string> parser_view(const std::string& contents) {
   if (!file.readable()) return {"!unreadable"};
   std::vector<std::string> lines;
   for (const auto& section : file.sections()) {
-    for (const auto& entry : file.find_section(section.name)->entries) {
+    for (const auto& entry : file.entries(*file.find_section(section.name))) {
       lines.push_back(std::string(section.name) + "\t" + std::string(entry.name) + "\t" +
                       std::string(*file.value(section.name, entry.name)));
     }

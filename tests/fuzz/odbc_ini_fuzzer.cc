@@ -64,7 +64,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
   require(after.readable(), "the result is readable");
   require(after.value(section, keyword) == value, "the new value reads back");
   for (const auto& old_section : before.sections()) {
-    for (const auto& entry : old_section.entries) {
+    for (const auto& entry : before.entries(old_section)) {
       if (same_name(old_section.name, section) && same_name(entry.name, keyword)) continue;
       require(
           after.value(old_section.name, entry.name) == before.value(old_section.name, entry.name),
