@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <thread>
@@ -137,19 +138,27 @@ void remove_stale_temporaries(int directory, const std::string& prefix) {
 }
 
 bool read_all(int fd, std::string& contents) {
+  // Straight into the string, sized from the file, with room to notice
+  // that it grew meanwhile.
   struct stat status;
+  std::size_t capacity = 65536;
   if (fstat(fd, &status) == 0 && status.st_size > 0)
-    contents.reserve(static_cast<std::size_t>(status.st_size));
-  char buffer[65536];
+    capacity = static_cast<std::size_t>(status.st_size) + 1;
+  std::size_t size = 0;
   for (;;) {
-    const ssize_t got = read(fd, buffer, sizeof buffer);
+    contents.resize(size + capacity);
+    const ssize_t got = read(fd, contents.data() + size, capacity);
     if (got < 0) {
       if (errno == EINTR) continue;
+      contents.resize(size);
       return false;
     }
-    if (got == 0) return true;
-    contents.append(buffer, static_cast<std::size_t>(got));
+    size += static_cast<std::size_t>(got);
+    if (got == 0) break;
+    capacity = std::max<std::size_t>(capacity - static_cast<std::size_t>(got), 65536);
   }
+  contents.resize(size);
+  return true;
 }
 
 bool write_all(int fd, std::string_view data) {

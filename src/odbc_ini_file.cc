@@ -58,10 +58,6 @@ bool ends_with_blank_line(std::string_view contents) {
   return std::all_of(last.begin(), last.end(), is_space);
 }
 
-bool same_entries(const OdbcIniFile::Entry& a, const OdbcIniFile::Entry& b) {
-  return a.name == b.name && a.value == b.value;
-}
-
 // True when `after` reads exactly like `before` with keyword=value set in
 // the section at `section_index` (sections().size() for a new section),
 // at the entry `entry_index` (the section's entry count for a new entry).
@@ -76,9 +72,12 @@ bool reads_as_intended(const OdbcIniFile& before, const OdbcIniFile& after,
   for (std::size_t s = 0; s < old_sections.size(); ++s) {
     const auto& old_section = old_sections[s];
     const auto& new_section_read = new_sections[s];
-    if (old_section.name != new_section_read.name) return false;
+    if (before.name(old_section) != after.name(new_section_read)) return false;
     const auto old_entries = before.entries(old_section);
     const auto new_entries = after.entries(new_section_read);
+    auto same_entries = [&](const OdbcIniFile::Entry& a, const OdbcIniFile::Entry& b) {
+      return before.name(a) == after.name(b) && before.value(a) == after.value(b);
+    };
     if (s != section_index) {
       if (!std::equal(old_entries.begin(), old_entries.end(), new_entries.begin(),
                       new_entries.end(), same_entries))
@@ -89,8 +88,8 @@ bool reads_as_intended(const OdbcIniFile& before, const OdbcIniFile& after,
     if (new_entries.size() != old_entries.size() + (new_entry ? 1 : 0)) return false;
     for (std::size_t e = 0; e < new_entries.size(); ++e) {
       if (e == entry_index) {
-        if (new_entries[e].name != (new_entry ? keyword : old_entries[e].name) ||
-            new_entries[e].value != value)
+        if (after.name(new_entries[e]) != (new_entry ? keyword : before.name(old_entries[e])) ||
+            after.value(new_entries[e]) != value)
           return false;
       } else if (!same_entries(old_entries[e], new_entries[e])) {
         return false;
@@ -100,18 +99,29 @@ bool reads_as_intended(const OdbcIniFile& before, const OdbcIniFile& after,
   if (new_section) {
     const auto& added = new_sections.back();
     const auto added_entries = after.entries(added);
-    if (added.name != section || added_entries.size() != 1 || added_entries[0].name != keyword ||
-        added_entries[0].value != value)
+    if (after.name(added) != section || added_entries.size() != 1 ||
+        after.name(added_entries[0]) != keyword || after.value(added_entries[0]) != value)
       return false;
   }
   return true;
 }
+
+std::uint32_t offset(std::size_t position) { return static_cast<std::uint32_t>(position); }
 
 IniEdit refused(std::string reason) { return {IniEdit::Outcome::kRefused, {}, std::move(reason)}; }
 
 }  // namespace
 
 OdbcIniFile::OdbcIniFile(std::string_view contents) : contents_(contents) {
+  if (contents.size() > UINT32_MAX) {
+    problem_ = "the file is larger than 4 GiB";
+    return;
+  }
+  // Every section and entry takes a line: reserving for them all at once
+  // saves copying the arrays as they grow.
+  const auto lines = static_cast<std::size_t>(std::count(contents.begin(), contents.end(), '\n'));
+  sections_.reserve(lines / 4 + 1);
+  entries_.reserve(lines + 1);
   bool before_first_section = true;
   std::size_t line_begin = 0;
   std::size_t line_end = 0;  // just past the physical line holding the chunk
@@ -150,15 +160,16 @@ OdbcIniFile::OdbcIniFile(std::string_view contents) : contents_(contents) {
       if (name_end == std::string_view::npos) name_end = text.size();
       const std::size_t trimmed_begin = std::min(skip_space(text, name_begin), name_end);
       const std::size_t trimmed_end = trim_end(text, trimmed_begin, name_end);
-      sections_.push_back(
-          {text.substr(trimmed_begin, trimmed_end - trimmed_begin), line_end, entries_.size(), 0});
+      sections_.push_back({offset(text_begin + trimmed_begin), offset(trimmed_end - trimmed_begin),
+                           offset(line_end), offset(entries_.size()), 0});
       continue;
     }
     Entry entry{};
     const std::size_t equals = text.find('=', i);
     entry.has_equals = equals != std::string_view::npos;
     const std::size_t name_end = trim_end(text, i, entry.has_equals ? equals : text.size());
-    entry.name = text.substr(i, name_end - i);
+    entry.name_begin = offset(text_begin + i);
+    entry.name_length = offset(name_end - i);
     std::size_t value_begin = name_end;
     std::size_t value_end = name_end;
     if (entry.has_equals) {
@@ -173,11 +184,10 @@ OdbcIniFile::OdbcIniFile(std::string_view contents) : contents_(contents) {
         value_end = value_begin;
       }
     }
-    entry.value = text.substr(value_begin, value_end - value_begin);
-    entry.line_begin = line_begin;
-    entry.line_end = line_end;
-    entry.value_begin = text_begin + value_begin;
-    entry.value_end = text_begin + value_end;
+    entry.line_begin = offset(line_begin);
+    entry.line_end = offset(line_end);
+    entry.value_begin = offset(text_begin + value_begin);
+    entry.value_end = offset(text_begin + value_end);
     // Entries before any section cannot occur: the file would be unreadable.
     entries_.push_back(entry);
     ++sections_.back().entry_count;
@@ -186,7 +196,7 @@ OdbcIniFile::OdbcIniFile(std::string_view contents) : contents_(contents) {
 
 const OdbcIniFile::Section* OdbcIniFile::find_section(std::string_view name) const {
   for (const Section& section : sections_)
-    if (same_name(section.name, name)) return &section;
+    if (same_name(this->name(section), name)) return &section;
   return nullptr;
 }
 
@@ -195,7 +205,7 @@ std::optional<std::string_view> OdbcIniFile::value(std::string_view section,
   const Section* found = find_section(section);
   if (found == nullptr) return std::nullopt;
   for (const Entry& entry : entries(*found))
-    if (same_name(entry.name, keyword)) return entry.value;
+    if (same_name(name(entry), keyword)) return value(entry);
   return std::nullopt;
 }
 
@@ -226,11 +236,12 @@ IniEdit set_keyword(const OdbcIniFile& before, std::string_view section, std::st
     result.append(keyword).append("=").append(value).append(eol);
   } else {
     const auto entries = before.entries(*found);
-    const auto entry = std::find_if(entries.begin(), entries.end(),
-                                    [&](const auto& e) { return same_name(e.name, keyword); });
+    const auto entry = std::find_if(entries.begin(), entries.end(), [&](const auto& e) {
+      return same_name(before.name(e), keyword);
+    });
     entry_index = static_cast<std::size_t>(entry - entries.begin());
     if (entry != entries.end()) {
-      if (entry->value == value) return {IniEdit::Outcome::kUnchanged, {}, {}};
+      if (before.value(*entry) == value) return {IniEdit::Outcome::kUnchanged, {}, {}};
       const std::string_view separator = entry->has_equals ? "" : "=";
       const std::size_t length = content_length(contents, entry->line_begin, entry->line_end) -
                                  (entry->value_end - entry->value_begin) + separator.size() +

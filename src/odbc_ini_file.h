@@ -4,6 +4,7 @@
 #define TOLVANE_ODBC_INI_FILE_H_
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <span>
 #include <string>
@@ -32,20 +33,22 @@ constexpr std::size_t kReaderChunk = 999;
 // The contents are not copied: they must outlive the object.
 class OdbcIniFile {
  public:
+  // Positions are byte offsets into the contents; a file is at most 4 GiB.
   struct Entry {
-    std::string_view name;
-    std::string_view value;
-    std::size_t line_begin;   // the physical line holding the entry
-    std::size_t line_end;     // just past its line feed, or the end of the file
-    bool has_equals;          // false for a line that is a bare name
-    std::size_t value_begin;  // where the trimmed value starts (or would go)
-    std::size_t value_end;    // just past the trimmed value
+    std::uint32_t name_begin;
+    std::uint32_t name_length;
+    std::uint32_t value_begin;  // where the trimmed value starts (or would go)
+    std::uint32_t value_end;    // just past the trimmed value
+    std::uint32_t line_begin;   // the physical line holding the entry
+    std::uint32_t line_end;     // just past its line feed, or the end of the file
+    bool has_equals;            // false for a line that is a bare name
   };
   struct Section {
-    std::string_view name;
-    std::size_t header_line_end;  // just past the header's physical line
-    std::size_t first_entry;      // its entries, in entries()
-    std::size_t entry_count;
+    std::uint32_t name_begin;
+    std::uint32_t name_length;
+    std::uint32_t header_line_end;  // just past the header's physical line
+    std::uint32_t first_entry;      // its entries, in entries()
+    std::uint32_t entry_count;
   };
 
   explicit OdbcIniFile(std::string_view contents);
@@ -59,6 +62,15 @@ class OdbcIniFile {
   const std::vector<Section>& sections() const { return sections_; }
   std::span<const Entry> entries(const Section& section) const {
     return {entries_.data() + section.first_entry, section.entry_count};
+  }
+  std::string_view name(const Section& section) const {
+    return contents_.substr(section.name_begin, section.name_length);
+  }
+  std::string_view name(const Entry& entry) const {
+    return contents_.substr(entry.name_begin, entry.name_length);
+  }
+  std::string_view value(const Entry& entry) const {
+    return contents_.substr(entry.value_begin, entry.value_end - entry.value_begin);
   }
   const Section* find_section(std::string_view name) const;
   std::optional<std::string_view> value(std::string_view section, std::string_view keyword) const;

@@ -20,9 +20,10 @@ std::vector<std::string> parser_view(const std::string& contents) {
   if (!file.readable()) return {"!unreadable"};
   std::vector<std::string> lines;
   for (const auto& section : file.sections()) {
-    for (const auto& entry : file.entries(*file.find_section(section.name))) {
-      lines.push_back(std::string(section.name) + "\t" + std::string(entry.name) + "\t" +
-                      std::string(*file.value(section.name, entry.name)));
+    const std::string_view name = file.name(section);
+    for (const auto& entry : file.entries(*file.find_section(name))) {
+      lines.push_back(std::string(name) + "\t" + std::string(file.name(entry)) + "\t" +
+                      std::string(*file.value(name, file.name(entry))));
     }
   }
   return lines;
