@@ -64,11 +64,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
   require(after.readable(), "the result is readable");
   require(after.value(section, keyword) == value, "the new value reads back");
   for (const auto& old_section : before.sections()) {
+    const std::string_view name = before.name(old_section);
     for (const auto& entry : before.entries(old_section)) {
-      if (same_name(old_section.name, section) && same_name(entry.name, keyword)) continue;
-      require(
-          after.value(old_section.name, entry.name) == before.value(old_section.name, entry.name),
-          "every other pair reads as before");
+      const std::string_view entry_name = before.name(entry);
+      if (same_name(name, section) && same_name(entry_name, keyword)) continue;
+      require(after.value(name, entry_name) == before.value(name, entry_name),
+              "every other pair reads as before");
     }
   }
   require(after.sections().size() == before.sections().size() ||
