@@ -1,7 +1,6 @@
 #include "odbc_ini_file.h"
 
 #include <algorithm>
-#include <cstring>
 
 namespace tolvane {
 namespace {

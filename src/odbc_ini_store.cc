@@ -68,9 +68,15 @@ WriteResult OdbcIniStore::write(const std::string& section, const std::string& e
                                              return std::nullopt;
                                            return set_keyword(current, section, entry, string);
                                          });
-  if (!in_user.declined) return {in_user.ok, user.path, in_user.reason};
-  const std::string system = system_odbc_ini_path();
-  return write_to(has_data_source(system, section) ? OdbcIniTarget{system, true} : user);
+  if (in_user.ok && !in_user.declined) return {true, user.path, {}};
+  // Not in the user file, or the user file could not be handled at all:
+  // the data source may still live in the system file.
+  if (in_user.declined || !has_data_source(user.path, section)) {
+    const std::string system = system_odbc_ini_path();
+    if (has_data_source(system, section)) return write_to({system, true});
+    if (in_user.declined) return write_to(user);
+  }
+  return {false, user.path, in_user.reason};
 }
 
 }  // namespace tolvane

@@ -29,30 +29,32 @@ bool same_name(const std::string& a, const std::string& b) {
          });
 }
 
+// Whether a reader line ("section<TAB>keyword<TAB>value") is about
+// (section, keyword); if so, its value.
+std::optional<std::string> about(const std::string& line, const std::string& section,
+                                 const std::string& keyword) {
+  const std::size_t tab = line.find('\t');
+  const std::size_t tab2 = line.find('\t', tab + 1);
+  if (!same_name(line.substr(0, tab), section) ||
+      !same_name(line.substr(tab + 1, tab2 - tab - 1), keyword))
+    return std::nullopt;
+  return line.substr(tab2 + 1);
+}
+
 // The reader's lines that are not about (section, keyword).
 std::vector<std::string> others(const std::vector<std::string>& view, const std::string& section,
                                 const std::string& keyword) {
   std::vector<std::string> kept;
-  for (const std::string& line : view) {
-    const std::size_t tab = line.find('\t');
-    const std::size_t tab2 = line.find('\t', tab + 1);
-    if (!same_name(line.substr(0, tab), section) ||
-        !same_name(line.substr(tab + 1, tab2 - tab - 1), keyword))
-      kept.push_back(line);
-  }
+  for (const std::string& line : view)
+    if (!about(line, section, keyword)) kept.push_back(line);
   return kept;
 }
 
 // The value the reader gives for (section, keyword) in `view`.
 std::optional<std::string> value_in(const std::vector<std::string>& view,
                                     const std::string& section, const std::string& keyword) {
-  for (const std::string& line : view) {
-    const std::size_t tab = line.find('\t');
-    const std::size_t tab2 = line.find('\t', tab + 1);
-    if (same_name(line.substr(0, tab), section) &&
-        same_name(line.substr(tab + 1, tab2 - tab - 1), keyword))
-      return line.substr(tab2 + 1);
-  }
+  for (const std::string& line : view)
+    if (auto value = about(line, section, keyword)) return value;
   return std::nullopt;
 }
 
@@ -164,6 +166,21 @@ TEST(Store, WritesWhereTheDataSourceLives) {
       EXPECT_EQ(test::read(untouched), *untouched_before) << c.what;
     }
   }
+}
+
+TEST(Store, SystemDataSourceIsWrittenWhenTheUserFileIsOutOfReach) {
+  TempDir dir;
+  test::write(dir / "odbc.ini", "[S]\nDriver=s\n");
+  ProcessOptions options;
+  options.env["ODBCINI"] = dir / "no-such-directory/user.ini";
+  const auto result = test::tolvane(dir, {"S", "Port", "5432"}, options);
+  EXPECT_EQ(result.status, 0) << result.err;
+  EXPECT_EQ(test::read(dir / "odbc.ini"), "[S]\nDriver=s\nPort=5432\n");
+
+  // A new data source has nowhere to go then.
+  const auto failed = test::tolvane(dir, {"New", "Port", "5432"}, options);
+  EXPECT_EQ(failed.status, 1);
+  EXPECT_NE(failed.err.find(dir / "no-such-directory/user.ini"), std::string::npos) << failed.err;
 }
 
 TEST(Store, SystemDataSourceKeepsItsOtherKeywordsForDrivers) {
