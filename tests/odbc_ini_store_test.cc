@@ -332,8 +332,13 @@ TEST(Store, FailuresLeaveTheStoreAsItWas) {
 TEST(Store, UnprivilegedUserCannotWriteOrChangeOwnership) {
   const passwd* nobody = getpwnam("nobody");
   if (geteuid() != 0 || nobody == nullptr) GTEST_SKIP() << "needs root to run as nobody";
+  // A copy of Tolvane that nobody can run wherever the build tree is.
+  TempDir programs;
+  ASSERT_EQ(chmod(programs.path().c_str(), 0755), 0);
+  std::filesystem::copy_file(TOLVANE_BINARY, programs / "Tolvane");
   ProcessOptions as_nobody;
   as_nobody.user = nobody->pw_uid;
+  as_nobody.tolvane = programs / "Tolvane";
   const std::string contents = "[DSN]\nKey=old\n";
   {
     TempDir dir;  // root's file in root's directory

@@ -110,7 +110,7 @@ ProcessResult tolvane(const TempDir& dir, const std::vector<std::string>& args,
   ProcessOptions merged = store_in(dir);
   for (auto& [name, value] : options.env) merged.env[name] = value;
   options.env = merged.env;
-  std::vector<std::string> argv{TOLVANE_BINARY};
+  std::vector<std::string> argv{options.tolvane};
   argv.insert(argv.end(), args.begin(), args.end());
   return run(argv, options);
 }
