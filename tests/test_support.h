@@ -33,6 +33,7 @@ struct ProcessOptions {
   std::string input;                      // standard input
   std::optional<uid_t> user;              // run as this user (and its group), when root
   std::optional<rlim_t> file_size_limit;  // bytes, as ulimit -f
+  std::string tolvane = TOLVANE_BINARY;   // the Tolvane that tolvane() runs
 };
 
 struct ProcessResult {
