@@ -220,7 +220,8 @@ FileUpdate replace(int directory, const std::string& base, const struct stat* ex
 }  // namespace
 
 bool read_file(const std::string& path, std::string& contents) {
-  Descriptor file(open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  // Not blocking on a named pipe in the file's place.
+  Descriptor file(open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
   return file.get() >= 0 && read_all(file.get(), contents);
 }
 
@@ -248,7 +249,9 @@ FileUpdate update_file(const std::string& path, mode_t new_file_mode,
   struct stat status;
   bool exists = true;
   {
-    Descriptor file(openat(directory.get(), base.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
+    // Not blocking on a named pipe in the file's place: it is refused below.
+    Descriptor file(
+        openat(directory.get(), base.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
     if (file.get() < 0) {
       if (errno != ENOENT) return {false, "cannot open the file: " + error_text(errno)};
       exists = false;
@@ -256,8 +259,6 @@ FileUpdate update_file(const std::string& path, mode_t new_file_mode,
       if (fstat(file.get(), &status) != 0)
         return {false, "cannot check the file: " + error_text(errno)};
       if (!S_ISREG(status.st_mode)) return {false, "it is not a regular file"};
-      if (faccessat(directory.get(), base.c_str(), W_OK, AT_EACCESS) != 0)
-        return {false, "cannot write the file: " + error_text(errno)};
       if (!read_all(file.get(), contents))
         return {false, "cannot read the file: " + error_text(errno)};
     }
@@ -273,6 +274,10 @@ FileUpdate update_file(const std::string& path, mode_t new_file_mode,
     case IniEdit::Outcome::kChanged:
       break;
   }
+  // Replacing the file needs only the directory to be writable; a file that
+  // its owner made read-only stays so.
+  if (exists && faccessat(directory.get(), base.c_str(), W_OK, AT_EACCESS) != 0)
+    return {false, "cannot write the file: " + error_text(errno)};
   // A write beyond the file size limit must fail with EFBIG, not kill us.
   signal(SIGXFSZ, SIG_IGN);
   const DeferredSignals deferred;

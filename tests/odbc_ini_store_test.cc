@@ -317,6 +317,11 @@ TEST(Store, FailuresLeaveTheStoreAsItWas) {
     expect_failure(dir, {"a directory in its place", "not a regular file"}, {}, dir / "user.ini");
   }
   {
+    TempDir dir;
+    ASSERT_EQ(mkfifo((dir / "user.ini").c_str(), 0600), 0);
+    expect_failure(dir, {"a named pipe in its place", "not a regular file"}, {}, dir / "user.ini");
+  }
+  {
     TempDir dir;  // a link to a file in a directory that does not exist
     ASSERT_EQ(symlink((dir / "missing/odbc.ini").c_str(), (dir / "user.ini").c_str()), 0);
     expect_failure(dir, {"dangling link into a missing directory", "No such file or directory"}, {},
@@ -354,6 +359,9 @@ TEST(Store, UnprivilegedUserCannotWriteOrChangeOwnership) {
     ASSERT_EQ(chown((dir / "user.ini").c_str(), nobody->pw_uid, nobody->pw_gid), 0);
     ASSERT_EQ(chmod((dir / "user.ini").c_str(), 0444), 0);
     expect_failure(dir, {"read-only file", "Permission denied"}, as_nobody, dir / "user.ini");
+    // Setting the value it already holds needs no write, so it succeeds.
+    const auto same = test::tolvane(dir, {"DSN", "Key", "old"}, as_nobody);
+    EXPECT_EQ(same.status, 0) << same.err;
   }
   {
     TempDir dir;  // nobody's own file in nobody's read-only directory

@@ -116,6 +116,7 @@ ProcessResult tolvane(const TempDir& dir, const std::vector<std::string>& args,
 }
 
 std::string read(const std::string& path) {
+  if (!std::filesystem::is_regular_file(path)) return "";  // never block on a pipe
   std::ifstream in(path, std::ios::binary);
   std::ostringstream contents;
   contents << in.rdbuf();

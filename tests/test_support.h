@@ -59,6 +59,7 @@ ProcessResult tolvane(const TempDir& dir, const std::vector<std::string>& args,
                       ProcessOptions options = {});
 ProcessOptions store_in(const TempDir& dir);
 
+// A regular file's contents; empty for anything else.
 std::string read(const std::string& path);
 void write(const std::string& path, const std::string& contents);
 bool exists(const std::string& path);
