@@ -12,6 +12,8 @@
 #include <cstring>
 #include <thread>
 
+#include "extended_attributes.h"
+
 namespace tolvane {
 namespace {
 
@@ -175,9 +177,9 @@ bool write_all(int fd, std::string_view data) {
 
 // Writes `contents` to a new temporary file beside `base` in `directory`
 // and renames it over `base`. `existing` is the status of the file being
-// replaced, or null for a new file.
-FileUpdate replace(int directory, const std::string& base, const struct stat* existing,
-                   mode_t new_file_mode, std::string_view contents) {
+// replaced, open as `existing_fd`, or null for a new file.
+FileUpdate replace(int directory, const std::string& base, int existing_fd,
+                   const struct stat* existing, mode_t new_file_mode, std::string_view contents) {
   const std::string prefix = temporary_prefix(base);
   std::string temporary;
   int created_fd = -1;
@@ -206,6 +208,9 @@ FileUpdate replace(int directory, const std::string& base, const struct stat* ex
   }
   const mode_t mode = existing != nullptr ? (existing->st_mode & 07777) : new_file_mode;
   if (fchmod(file.get(), mode) != 0) return fail("cannot set the file's permissions");
+  std::string attribute;
+  if (existing != nullptr && !copy_extended_attributes(existing_fd, file.get(), attribute))
+    return fail("cannot give the new version the file's extended attribute " + attribute);
   if (!write_all(file.get(), contents)) return fail("cannot write the new version");
   if (fsync(file.get()) != 0) return fail("cannot flush the new version to disk");
   if (file.close() != 0) return fail("cannot write the new version");
@@ -247,21 +252,17 @@ FileUpdate update_file(const std::string& path, mode_t new_file_mode,
 
   std::string contents;
   struct stat status;
-  bool exists = true;
-  {
-    // Not blocking on a named pipe in the file's place: it is refused below.
-    Descriptor file(
-        openat(directory.get(), base.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
-    if (file.get() < 0) {
-      if (errno != ENOENT) return {false, "cannot open the file: " + error_text(errno)};
-      exists = false;
-    } else {
-      if (fstat(file.get(), &status) != 0)
-        return {false, "cannot check the file: " + error_text(errno)};
-      if (!S_ISREG(status.st_mode)) return {false, "it is not a regular file"};
-      if (!read_all(file.get(), contents))
-        return {false, "cannot read the file: " + error_text(errno)};
-    }
+  // Not blocking on a named pipe in the file's place: it is refused below.
+  Descriptor file(
+      openat(directory.get(), base.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
+  const bool exists = file.get() >= 0;
+  if (!exists && errno != ENOENT) return {false, "cannot open the file: " + error_text(errno)};
+  if (exists) {
+    if (fstat(file.get(), &status) != 0)
+      return {false, "cannot check the file: " + error_text(errno)};
+    if (!S_ISREG(status.st_mode)) return {false, "it is not a regular file"};
+    if (!read_all(file.get(), contents))
+      return {false, "cannot read the file: " + error_text(errno)};
   }
 
   const std::optional<IniEdit> decision = edit(contents);
@@ -281,7 +282,7 @@ FileUpdate update_file(const std::string& path, mode_t new_file_mode,
   // A write beyond the file size limit must fail with EFBIG, not kill us.
   signal(SIGXFSZ, SIG_IGN);
   const DeferredSignals deferred;
-  return replace(directory.get(), base, exists ? &status : nullptr, new_file_mode,
+  return replace(directory.get(), base, file.get(), exists ? &status : nullptr, new_file_mode,
                  decision->contents);
 }
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <pwd.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -257,6 +258,15 @@ TEST(Store, KeepsModeOwnerAndGroupAndCreatesPrivateUserFiles) {
     ASSERT_EQ(stat(file.c_str(), &status), 0);
     EXPECT_EQ(status.st_uid, nobody->pw_uid);
     EXPECT_EQ(status.st_gid, nobody->pw_gid);
+  }
+
+  // Extended attributes (ACLs and labels live there too) are carried over.
+  const std::string attribute = "user.tolvane-test";
+  if (setxattr(file.c_str(), attribute.c_str(), "kept", 4, 0) == 0) {
+    ASSERT_EQ(test::tolvane(dir, {"DSN", "Key", "changed"}).status, 0);
+    char value[16] = {};
+    EXPECT_EQ(getxattr(file.c_str(), attribute.c_str(), value, sizeof value), 4);
+    EXPECT_STREQ(value, "kept");
   }
 
   // New files, whatever the umask: user 0600 (it may hold passwords),
