@@ -139,7 +139,7 @@ void remove_stale_temporaries(int directory, const std::string& prefix) {
   closedir(dir);
 }
 
-bool read_all(int fd, std::string& contents) {
+bool read_all(int fd, LargeString& contents) {
   // Straight into the string, sized from the file, with room to notice
   // that it grew meanwhile.
   struct stat status;
@@ -224,7 +224,7 @@ FileUpdate replace(int directory, const std::string& base, int existing_fd,
 
 }  // namespace
 
-bool read_file(const std::string& path, std::string& contents) {
+bool read_file(const std::string& path, LargeString& contents) {
   // Not blocking on a named pipe in the file's place.
   Descriptor file(open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
   return file.get() >= 0 && read_all(file.get(), contents);
@@ -250,7 +250,7 @@ FileUpdate update_file(const std::string& path, mode_t new_file_mode,
   }
   remove_stale_temporaries(directory.get(), temporary_prefix(base));
 
-  std::string contents;
+  LargeString contents;
   struct stat status;
   // Not blocking on a named pipe in the file's place: it is refused below.
   Descriptor file(

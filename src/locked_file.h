@@ -37,7 +37,7 @@ FileUpdate update_file(const std::string& path, mode_t new_file_mode,
                        const std::function<std::optional<IniEdit>(std::string_view)>& edit);
 
 // Reads a whole file. Returns false (with errno set) when it cannot.
-bool read_file(const std::string& path, std::string& contents);
+bool read_file(const std::string& path, LargeString& contents);
 
 }  // namespace tolvane
 

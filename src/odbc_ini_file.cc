@@ -224,7 +224,7 @@ IniEdit set_keyword(const OdbcIniFile& before, std::string_view section, std::st
   const std::size_t section_index =
       found == nullptr ? sections.size() : static_cast<std::size_t>(found - sections.data());
   std::size_t entry_index = 0;
-  std::string result;
+  LargeString result;
 
   if (found == nullptr) {
     result.reserve(contents.size() + section.size() + keyword.size() + value.size() + 8);

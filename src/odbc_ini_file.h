@@ -11,6 +11,8 @@
 #include <string_view>
 #include <vector>
 
+#include "large_allocator.h"
+
 namespace tolvane {
 
 // unixODBC reads odbc.ini with fgets() into a 1000-byte buffer, so it takes
@@ -59,7 +61,7 @@ class OdbcIniFile {
   const std::string& problem() const { return problem_; }
   bool readable() const { return problem_.empty(); }
 
-  const std::vector<Section>& sections() const { return sections_; }
+  const LargeVector<Section>& sections() const { return sections_; }
   std::span<const Entry> entries(const Section& section) const {
     return {entries_.data() + section.first_entry, section.entry_count};
   }
@@ -77,15 +79,15 @@ class OdbcIniFile {
 
  private:
   std::string_view contents_;
-  std::vector<Section> sections_;
-  std::vector<Entry> entries_;  // of all sections, in file order
+  LargeVector<Section> sections_;
+  LargeVector<Entry> entries_;  // of all sections, in file order
   std::string problem_;
 };
 
 struct IniEdit {
   enum class Outcome { kChanged, kUnchanged, kRefused };
   Outcome outcome;
-  std::string contents;  // the whole new file, when kChanged
+  LargeString contents;  // the whole new file, when kChanged
   std::string reason;    // when kRefused
 };
 

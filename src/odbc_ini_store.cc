@@ -20,7 +20,7 @@ constexpr mode_t kNewUserFileMode = 0600;
 constexpr mode_t kNewSystemFileMode = 0644;
 
 bool has_data_source(const std::string& path, const std::string& data_source) {
-  std::string contents;
+  LargeString contents;
   if (!read_file(path, contents)) return false;
   return OdbcIniFile(contents).find_section(data_source) != nullptr;
 }
