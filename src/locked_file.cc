@@ -140,24 +140,23 @@ void remove_stale_temporaries(int directory, const std::string& prefix) {
 }
 
 bool read_all(int fd, LargeString& contents) {
-  // Straight into the string, sized from the file, with room to notice
-  // that it grew meanwhile.
+  // Straight into the string, sized from the file with a byte to spare, so
+  // that the read which finds the end needs no more room.
   struct stat status;
-  std::size_t capacity = 65536;
-  if (fstat(fd, &status) == 0 && status.st_size > 0)
-    capacity = static_cast<std::size_t>(status.st_size) + 1;
+  contents.resize(fstat(fd, &status) == 0 && status.st_size > 0
+                      ? static_cast<std::size_t>(status.st_size) + 1
+                      : 65536);
   std::size_t size = 0;
   for (;;) {
-    contents.resize(size + capacity);
-    const ssize_t got = read(fd, contents.data() + size, capacity);
+    if (size == contents.size()) contents.resize(2 * size);  // it grew meanwhile
+    const ssize_t got = read(fd, contents.data() + size, contents.size() - size);
     if (got < 0) {
       if (errno == EINTR) continue;
       contents.resize(size);
       return false;
     }
-    size += static_cast<std::size_t>(got);
     if (got == 0) break;
-    capacity = std::max<std::size_t>(capacity - static_cast<std::size_t>(got), 65536);
+    size += static_cast<std::size_t>(got);
   }
   contents.resize(size);
   return true;
