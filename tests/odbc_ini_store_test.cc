@@ -126,6 +126,32 @@ TEST(Store, ChangesOneEntryAndKeepsEveryOtherByte) {
   }
 }
 
+TEST(Store, LargeStoreChangesOnlyTheOneLine) {
+  // Over a megabyte, so its buffers come from the large allocator.
+  std::string contents = "# A large store\n";
+  for (int i = 0; i < 20000; ++i) {
+    const std::string n = std::to_string(i);
+    contents += "[DSN" + n + "]\nDriver=SQLite3\nDatabase=/srv/db/" + n + ".db\nTimeout=30\n\n";
+  }
+  ASSERT_GT(contents.size(), 1u << 20);
+  TempDir dir;
+  test::write(dir / "user.ini", contents);
+
+  const auto result = test::tolvane(dir, {"dsn12345", "Timeout", "60"});
+  ASSERT_EQ(result.status, 0) << result.err;
+  std::string expected = contents;
+  const std::string old_line =
+      "[DSN12345]\nDriver=SQLite3\nDatabase=/srv/db/12345.db\nTimeout=30\n";
+  const std::size_t at = expected.find(old_line);
+  ASSERT_NE(at, std::string::npos);
+  expected.replace(at + old_line.size() - 3, 2, "60");
+  EXPECT_EQ(test::read(dir / "user.ini"), expected);
+
+  ASSERT_EQ(test::tolvane(dir, {"DSN19999", "Port", "5432"}).status, 0);
+  expected.insert(expected.size() - 1, "Port=5432\n");
+  EXPECT_EQ(test::read(dir / "user.ini"), expected);
+}
+
 struct Scope {
   const char* what;
   std::optional<std::string> user, system;
