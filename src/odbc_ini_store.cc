@@ -3,6 +3,7 @@
 #include <odbcinst.h>
 #include <strings.h>
 
+#include <cctype>
 #include <chrono>
 
 #include "locked_file.h"
@@ -49,6 +50,12 @@ WriteResult OdbcIniStore::write(const std::string& section, const std::string& e
     return set_keyword(contents, section, entry, string);
   };
   auto write_to = [&](const OdbcIniTarget& target) -> WriteResult {
+    // unixODBC reads the system file behind the user's (iniAppend) and takes
+    // only entries that start with a letter or a digit there.
+    if (target.system && !std::isalnum(static_cast<unsigned char>(entry.front())))
+      return {false, target.path,
+              "in the system file unixODBC reads only keywords that start with a letter or a "
+              "digit"};
     const FileUpdate update = update_file(
         target.path, target.system ? kNewSystemFileMode : kNewUserFileMode, kLockWait, set);
     return {update.ok, target.path, update.reason};

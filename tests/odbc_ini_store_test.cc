@@ -210,6 +210,21 @@ TEST(Store, SystemDataSourceIsWrittenWhenTheUserFileIsOutOfReach) {
   EXPECT_NE(failed.err.find(dir / "no-such-directory/user.ini"), std::string::npos) << failed.err;
 }
 
+TEST(Store, SystemKeywordsMustBeReadableBehindTheUserFile) {
+  // Drivers read the system file behind the user's, where unixODBC skips
+  // entries that do not start with a letter or a digit.
+  TempDir dir;
+  const std::string system = "[S]\nDriver=s\n";
+  test::write(dir / "odbc.ini", system);
+  const auto result = test::tolvane(dir, {"S", "_Hidden", "1"});
+  EXPECT_EQ(result.status, 1);
+  EXPECT_NE(result.err.find("start with a letter or a digit"), std::string::npos) << result.err;
+  EXPECT_EQ(test::read(dir / "odbc.ini"), system);
+  // The same keyword is fine in a user data source.
+  EXPECT_EQ(test::tolvane(dir, {"U", "_Visible", "1"}).status, 0);
+  EXPECT_EQ(value_in(test::reader_view("ODBC.INI", test::store_in(dir)), "U", "_Visible"), "1");
+}
+
 TEST(Store, SystemDataSourceKeepsItsOtherKeywordsForDrivers) {
   TempDir dir;
   test::write(dir / "odbc.ini", "[S]\nDriver=s\nDatabase=/srv/s.db\n");
