@@ -199,13 +199,19 @@ const OdbcIniFile::Section* OdbcIniFile::find_section(std::string_view name) con
   return nullptr;
 }
 
+const OdbcIniFile::Entry* OdbcIniFile::find_entry(const Section& section,
+                                                  std::string_view keyword) const {
+  for (const Entry& entry : entries(section))
+    if (same_name(name(entry), keyword)) return &entry;
+  return nullptr;
+}
+
 std::optional<std::string_view> OdbcIniFile::value(std::string_view section,
                                                    std::string_view keyword) const {
   const Section* found = find_section(section);
-  if (found == nullptr) return std::nullopt;
-  for (const Entry& entry : entries(*found))
-    if (same_name(name(entry), keyword)) return value(entry);
-  return std::nullopt;
+  const Entry* entry = found == nullptr ? nullptr : find_entry(*found, keyword);
+  if (entry == nullptr) return std::nullopt;
+  return value(*entry);
 }
 
 IniEdit set_keyword(std::string_view contents, std::string_view section, std::string_view keyword,
@@ -235,11 +241,10 @@ IniEdit set_keyword(const OdbcIniFile& before, std::string_view section, std::st
     result.append(keyword).append("=").append(value).append(eol);
   } else {
     const auto entries = before.entries(*found);
-    const auto entry = std::find_if(entries.begin(), entries.end(), [&](const auto& e) {
-      return same_name(before.name(e), keyword);
-    });
-    entry_index = static_cast<std::size_t>(entry - entries.begin());
-    if (entry != entries.end()) {
+    const OdbcIniFile::Entry* entry = before.find_entry(*found, keyword);
+    entry_index =
+        entry == nullptr ? entries.size() : static_cast<std::size_t>(entry - entries.data());
+    if (entry != nullptr) {
       if (before.value(*entry) == value) return {IniEdit::Outcome::kUnchanged, {}, {}};
       const std::string_view separator = entry->has_equals ? "" : "=";
       const std::size_t length = content_length(contents, entry->line_begin, entry->line_end) -

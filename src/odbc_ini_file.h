@@ -75,6 +75,7 @@ class OdbcIniFile {
     return contents_.substr(entry.value_begin, entry.value_end - entry.value_begin);
   }
   const Section* find_section(std::string_view name) const;
+  const Entry* find_entry(const Section& section, std::string_view keyword) const;
   std::optional<std::string_view> value(std::string_view section, std::string_view keyword) const;
 
  private:
